@@ -74,7 +74,7 @@ struct BadCase {
 TEST_F(SimSettings, ABadValueIsReportedOnceWithWhatIsUsedInstead) {
     const BadCase cases[] = {
         {"IRSIM_FPS", "abc", "using 25"},         {"IRSIM_FPS", "0", "using 25"},
-        {"IRSIM_FPS", "25fps", "using 25"},       {"IRSIM_FPS", "", "using 25"},
+        {"IRSIM_FPS", "25fps", "using 25"},       {"IRSIM_FPS", " 7", "using 25"},
         {"IRSIM_SIZE", "160", "using 160x120"},   {"IRSIM_SIZE", "0x10", "using 160x120"},
         {"IRSIM_SIZE", "10x-3", "using 160x120"}, {"IRSIM_SIZE", "99999x2", "using 160x120"},
         {"IRSIM_FRAMES", "-1", "until Stop"},     {"IRSIM_THREADS", "65", "using 1"},
