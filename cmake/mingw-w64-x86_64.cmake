@@ -18,5 +18,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 # Windows programs run under Wine, in a prefix of the build's own.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64)
+set(IR_WINE_LOADER /usr/lib/wine/wine64)
+set(IR_WINESERVER /usr/lib/wine/wineserver64)
+set(IR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${IR_WINEPREFIX} WINEDEBUG=-all ${IR_WINE_LOADER})
