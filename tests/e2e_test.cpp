@@ -1,8 +1,7 @@
 // Runs the built ir_harness as a process, in a scratch directory, against the
 // simulated camera and its variants, and checks the whole report, the exit
 // status and the reference frame files.
-#include "sim/scene.h"
-#include "support/support.h"
+#include "support/harness_run.h"
 
 #include <gtest/gtest.h>
 
@@ -19,177 +18,10 @@ namespace fs = std::filesystem;
 using testsupport::fileExists;
 using testsupport::kLineEnd;
 using testsupport::readFile;
-using Env = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
-const std::string kLibraryFile = fs::path(IR_SIM_LIBRARY).filename().string();
-const std::string kHarnessFile = fs::path(IR_HARNESS_EXE).filename().string();
-
-// bin/ holds the harness and whatever library the case gives it; work/ is
-// the working directory of the run.
-struct Install {
-    std::string bin;
-    std::string work;
-    std::string exe;
-    std::string trace;
-};
-
-Install makeInstall(const std::string& library) {
-    const std::string root = testsupport::makeTempDir("ir-e2e");
-    Install install{root + "/bin", root + "/work", "", root + "/trace.txt"};
-    fs::create_directory(install.bin);
-    fs::create_directory(install.work);
-    install.exe = install.bin + "/" + kHarnessFile;
-    fs::copy_file(IR_HARNESS_EXE, install.exe);
-    if (!library.empty()) {
-        fs::copy_file(library, install.bin + "/" + kLibraryFile);
-    }
-    return install;
-}
-
-std::string variant(const std::string& missingExport) {
-    return std::string(IR_SIM_VARIANTS) + "/no-" + missingExport + "/" + kLibraryFile;
-}
-
-testsupport::ProcessResult run(const Install& install, Env env) {
-    env.emplace_back("IRSIM_TRACE", install.trace);
-    return testsupport::runProcess(install.exe, install.work, env);
-}
-
-std::string nullPointerText() {
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", static_cast<void*>(nullptr));
-    return text;
-}
-
-// Addresses vary from run to run: each one becomes PTR, or NULL where it is
-// printed as the null pointer.
-std::string normalisePointers(std::string out) {
-    const std::string null = nullPointerText();
-    const auto mark = [&null](const std::string& text) { return text == null ? "NULL" : "PTR"; };
-    std::smatch m;
-    if (std::regex_search(out, m, std::regex("^load: (\\S+) err="))) {
-        out.replace(m.position(1), m.length(1), mark(m.str(1)));
-    }
-    if (std::regex_search(out, m, std::regex("exports: Start=(\\S+) Temp=(\\S+)"))) {
-        const std::string start = mark(m.str(1));
-        const std::string temp = mark(m.str(2));
-        out.replace(m.position(2), m.length(2), temp);
-        out.replace(m.position(1), m.length(1), start);
-    }
-    return out;
-}
-
-std::string lines(std::initializer_list<std::string> items) {
-    std::string text;
-    for (const std::string& item : items) {
-        text += item + kLineEnd;
-    }
-    return text;
-}
-
-const irsim::Scene kDefaultScene{160, 120, 3000, 4400, 3700};
-
-struct ProbePoint {
-    int x, y;
-};
-constexpr ProbePoint kProbePoints[] = {{80, 60}, {40, 40}, {120, 80},
-                                       {80, 30}, {30, 90}, {130, 100}};
-
-struct Expected {
-    int start = 1;
-    int frames = 12;
-    int saved = 10;
-    std::int64_t latest = 11; // frame index the probe reads from; -1 = none
-    irsim::Scene scene = kDefaultScene;
-};
-
-std::string probeLine(const Expected& e, const ProbePoint& point) {
-    unsigned char area[64] = {};
-    irsim::writeRecord(e.scene, irsim::kCelsius, e.latest, point.x, point.y, area);
-    std::string line = "temp(" + std::to_string(point.x) + "," + std::to_string(point.y) + "): ";
-    for (int i = 0; i < 32; ++i) {
-        char group[8];
-        std::snprintf(group, sizeof group, "%02x ", area[i]);
-        line += group;
-    }
-    return line + kLineEnd;
-}
-
-std::string expectedReport(const Expected& e) {
-    std::string report = lines({"load: PTR err=0", "exports: Start=PTR Temp=PTR", "Start()...",
-                                "Start=" + std::to_string(e.start)});
-    for (const ProbePoint& point : kProbePoints) {
-        report += probeLine(e, point);
-    }
-    return report +
-           lines({"frames: " + std::to_string(e.frames) + " saved: " + std::to_string(e.saved),
-                  "done"});
-}
-
-std::string renderFrame(const irsim::Scene& scene, std::uint32_t index) {
-    std::string bytes(static_cast<std::size_t>(scene.width) * scene.height * 3, '\0');
-    irsim::renderFrame(scene, index, 3, reinterpret_cast<unsigned char*>(bytes.data()));
-    return bytes;
-}
-
-std::string frameFile(const Install& install, int index) {
-    char name[32];
-    std::snprintf(name, sizeof name, "official_ir_%02d.rgb", index);
-    return install.work + "/" + name;
-}
-
-// The reference files are exactly the given frames, in order, and no more.
-void expectFrames(const Install& install, const irsim::Scene& scene,
-                  const std::vector<std::uint32_t>& indices) {
-    for (std::size_t k = 0; k < indices.size(); ++k) {
-        const std::string path = frameFile(install, static_cast<int>(k));
-        ASSERT_TRUE(fileExists(path)) << path;
-        EXPECT_TRUE(readFile(path) == renderFrame(scene, indices[k]))
-            << path << " is not frame " << indices[k];
-    }
-    EXPECT_FALSE(fileExists(frameFile(install, static_cast<int>(indices.size()))));
-}
-
-std::vector<std::uint32_t> firstTen() {
-    return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-}
-
-struct TraceLine {
-    std::string call;
-    long long stdoutSize;
-};
-
-std::vector<TraceLine> readTrace(const Install& install) {
-    std::vector<TraceLine> trace;
-    std::istringstream in(readFile(install.trace));
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t at = line.rfind(" stdout=");
-        trace.push_back({line.substr(0, at), std::stoll(line.substr(at + 8))});
-    }
-    return trace;
-}
-
-std::vector<std::string> callsOf(const std::vector<TraceLine>& trace) {
-    std::vector<std::string> calls;
-    for (const TraceLine& line : trace) {
-        calls.push_back(line.call);
-    }
-    return calls;
-}
-
-std::vector<std::string> fullCallSequence(int delivered) {
-    std::vector<std::string> calls = {"SetUnitMode 0", "SetTempBoundary 30.00 44.00 37.00",
-                                      "SetNewIRFrameDelegate set", "Start"};
-    for (const ProbePoint& point : kProbePoints) {
-        calls.push_back("ReadTemperatureAtPoint " + std::to_string(point.x) + " " +
-                        std::to_string(point.y));
-    }
-    calls.push_back("Stop delivered=" + std::to_string(delivered));
-    return calls;
-}
+using namespace e2e;
 
 TEST(EndToEnd, ADefaultRunReportsSavesAndCallsInOrder) {
     const Install install = makeInstall(IR_SIM_LIBRARY);
@@ -247,18 +79,7 @@ TEST_P(Reports, MatchExactly) {
         return;
     }
     // Several threads: distinct frames, in whatever order they came.
-    std::set<std::string> distinct;
-    for (int k = 0; k < c.expected.saved; ++k) {
-        const std::string content = readFile(frameFile(install, k));
-        bool isAFrame = false;
-        for (int i = 0; i < c.expected.frames && !isAFrame; ++i) {
-            isAFrame = content == renderFrame(c.expected.scene, static_cast<std::uint32_t>(i));
-        }
-        EXPECT_TRUE(isAFrame) << frameFile(install, k);
-        distinct.insert(content);
-    }
-    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(c.expected.saved));
-    EXPECT_FALSE(fileExists(frameFile(install, c.expected.saved)));
+    expectDistinctFrames(install, c.expected.scene, c.expected.saved, c.expected.frames);
 }
 
 Expected with(int start, int frames, std::int64_t latest, irsim::Scene scene = kDefaultScene) {
@@ -444,5 +265,89 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"not_a_library", true, false, "load: NULL err=193"},
                       LoadCase{"planted_in_working_directory", false, true, "load: NULL err=126"}),
     [](const ::testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
+
+} // namespace
+
+namespace {
+
+using namespace e2e;
+
+// One kind of bad delivery at a time, every second delivery: each counts,
+// none is saved, and none uses up a name.
+class EachKindOfBadDelivery : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EachKindOfBadDelivery, IsCountedAndNotSaved) {
+    const Install install = makeInstall(IR_SIM_LIBRARY);
+    const auto result = run(
+        install, {{"IRSIM_FRAMES", "12"}, {"IRSIM_FAULT", GetParam()}, {"IRSIM_FAULT_EVERY", "2"}});
+
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(normalisePointers(result.out), expectedReport(Expected{1, 12, 6, 11}));
+    expectFrames(install, kDefaultScene, {0, 2, 4, 6, 8, 10});
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, EachKindOfBadDelivery,
+                         ::testing::Values("null", "zero-first", "zero-second", "negative-first",
+                                           "negative-second", "channels"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// A directory standing where a reference file should go refuses that name,
+// even to root.
+struct RefusedCase {
+    const char* name;
+    std::vector<int> refused;
+};
+
+class RefusedNames : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedNames, AreUsedUpWithoutAWord) {
+    const Install install = makeInstall(IR_SIM_LIBRARY);
+    const std::vector<int>& refused = GetParam().refused;
+    for (int index : refused) {
+        fs::create_directory(frameFile(install, index));
+    }
+    const auto result = run(install, {{"IRSIM_FRAMES", "12"}});
+
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(normalisePointers(result.out), expectedReport({}));
+    for (int k = 0; k < 10; ++k) {
+        const bool isRefused = std::find(refused.begin(), refused.end(), k) != refused.end();
+        if (isRefused) {
+            EXPECT_TRUE(fs::is_directory(frameFile(install, k))) << k;
+        } else {
+            // The frame that met the refused name is not saved under another.
+            EXPECT_TRUE(readFile(frameFile(install, k)) ==
+                        renderFrame(kDefaultScene, static_cast<std::uint32_t>(k)))
+                << frameFile(install, k);
+        }
+    }
+    EXPECT_FALSE(fileExists(frameFile(install, 10)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedNames,
+    ::testing::Values(RefusedCase{"one_name_refused", {3}},
+                      RefusedCase{"all_names_refused", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+TEST(EndToEnd, WritesCutShortLeaveNoPartialFile) {
+    if (!testsupport::kHasFileSizeLimit) {
+        GTEST_SKIP() << "no per-process file size limit on this platform";
+    }
+    const Install install = makeInstall(IR_SIM_LIBRARY);
+    testsupport::writeFile(frameFile(install, 0), "stale");
+    // Room for the report, not for a 57,600-byte frame.
+    const auto result = run(install, {{"IRSIM_FRAMES", "12"}}, 4096);
+
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(normalisePointers(result.out), expectedReport({}));
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_FALSE(fileExists(frameFile(install, k))) << "a truncated " << frameFile(install, k);
+    }
+}
 
 } // namespace

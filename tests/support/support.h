@@ -27,11 +27,16 @@ struct ProcessResult {
     double seconds = 0; // wall time from start to exit
 };
 
+// Whether runProcess can cap the size of the files a child writes.
+extern const bool kHasFileSizeLimit;
+
 // Runs `exe` with no arguments in `cwd`, its standard output and error sent to
 // files. The environment is this process's, less every IRSIM_* variable and
-// the library search path, plus `env`.
+// the library search path, plus `env`. With fileSizeLimit >= 0 (where
+// kHasFileSizeLimit), no file the child writes may grow past that many bytes.
 ProcessResult runProcess(const std::string& exe, const std::string& cwd,
-                         const std::vector<std::pair<std::string, std::string>>& env);
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         std::int64_t fileSizeLimit = -1);
 
 // Keeps the working directory for the lifetime of the object, then restores it.
 class ScopedWorkingDirectory {

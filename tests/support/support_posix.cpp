@@ -1,9 +1,11 @@
 #include "support.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@ extern char** environ;
 namespace testsupport {
 
 const char* const kLineEnd = "\n";
+const bool kHasFileSizeLimit = true;
 
 void setEnv(const char* name, const char* value) {
     ::setenv(name, value, 1);
@@ -21,7 +24,8 @@ void unsetEnv(const char* name) {
 }
 
 ProcessResult runProcess(const std::string& exe, const std::string& cwd,
-                         const std::vector<std::pair<std::string, std::string>>& env) {
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         std::int64_t fileSizeLimit) {
     // Everything the child needs is built before fork: only async-signal-safe
     // calls may follow it.
     std::vector<std::string> entries;
@@ -51,6 +55,15 @@ ProcessResult runProcess(const std::string& exe, const std::string& cwd,
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(cwd.c_str()) != 0) {
             _exit(127);
+        }
+        if (fileSizeLimit >= 0) {
+            // A write past the limit then fails with EFBIG instead of killing.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(127);
+            }
         }
         execve(exe.c_str(), argv, envp.data());
         _exit(127);

@@ -11,6 +11,7 @@
 namespace testsupport {
 
 const char* const kLineEnd = "\r\n";
+const bool kHasFileSizeLimit = false;
 
 void setEnv(const char* name, const char* value) {
     _putenv_s(name, value);
@@ -34,7 +35,8 @@ bool startsWithNoCase(const char* text, const char* prefix) {
 } // namespace
 
 ProcessResult runProcess(const std::string& exe, const std::string& cwd,
-                         const std::vector<std::pair<std::string, std::string>>& env) {
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         std::int64_t /*fileSizeLimit*/) {
     std::string block;
     char* inherited = GetEnvironmentStringsA();
     for (const char* entry = inherited; *entry != '\0'; entry += std::strlen(entry) + 1) {
