@@ -53,16 +53,47 @@ void reportToStderr(const char* line) {
     std::fflush(stderr);
 }
 
-// Never destroyed: a host that never calls Stop must not have running
-// threads torn out from under it at exit.
+std::atomic<Camera*> g_camera{nullptr};
+
+// Never destroyed: a host that exits without calling Stop (on Windows, where
+// threads end before a DLL's destructors run) must not have the state torn
+// out from under a delivery.
 Camera& camera() {
     static Camera* instance = [] {
         auto* created = new Camera;
         created->settings = readSettings(reportToStderr);
+        g_camera.store(created);
         return created;
     }();
     return *instance;
 }
+
+// Ends delivery and waits for every delivery thread; no frame arrives after.
+void stopDelivery(Camera& cam) {
+    {
+        std::lock_guard<std::mutex> wakeLock(cam.wakeLock);
+        cam.stopping = true;
+    }
+    cam.wake.notify_all();
+    for (std::thread& thread : cam.threads) {
+        thread.join();
+    }
+    cam.threads.clear();
+    cam.running = false;
+}
+
+#if !defined(_WIN32)
+// A host that exits without calling Stop: delivery ends before the process
+// is torn down, so no frame reaches a half-destroyed host.
+struct StopAtExit {
+    ~StopAtExit() {
+        if (Camera* cam = g_camera.load()) {
+            std::lock_guard<std::mutex> lock(cam->control);
+            stopDelivery(*cam);
+        }
+    }
+} g_stopAtExit;
+#endif
 
 // How much the host's standard output holds right now: lets a test see what
 // the host had flushed at the moment of each call.
@@ -235,15 +266,6 @@ IRSIM_EXPORT_ReadTemperatureAtPoint void ReadTemperatureAtPoint(std::int32_t x, 
 IRSIM_EXPORT_Stop void Stop() {
     auto& cam = camera();
     std::lock_guard<std::mutex> lock(cam.control);
-    {
-        std::lock_guard<std::mutex> wakeLock(cam.wakeLock);
-        cam.stopping = true;
-    }
-    cam.wake.notify_all();
-    for (std::thread& thread : cam.threads) {
-        thread.join();
-    }
-    cam.threads.clear();
-    cam.running = false;
+    irsim::stopDelivery(cam);
     irsim::trace(cam, "Stop delivered=%lld", static_cast<long long>(cam.delivered.load()));
 }
