@@ -48,7 +48,7 @@ bool executableDirectory(char* out, std::size_t size) {
 // Windows reports a missing module (or a missing dependency of it) as 126 and
 // anything else that is not a loadable image as 193; dlerror only has text.
 std::uint32_t errorFromDlerror() {
-    const char* message = dlerror();
+    const char* message = dlerror(); // NOLINT(concurrency-mt-unsafe): per-thread in glibc
     if (message != nullptr && std::strstr(message, "No such file or directory") != nullptr) {
         return kErrorModNotFound;
     }
