@@ -1,5 +1,6 @@
 // The simulated ThermalSDK library: the six entry points, a paced delivery
 // thread (or several) and a synthetic scene.
+#include "replay.h"
 #include "scene.h"
 #include "sdk/thermal_sdk.h"
 #include "settings.h"
@@ -9,7 +10,9 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -37,6 +40,9 @@ struct Camera {
 
     bool running = false;
     Scene scene{};
+    // Frames read from IRSIM_REPLAY, once; empty for the synthetic scene.
+    std::vector<std::string> replay;
+    bool replayLoaded = false;
     Clock::time_point startTime;
     std::atomic<std::uint64_t> nextIndex{0};
     std::atomic<std::int64_t> latestIndex{-1};
@@ -138,12 +144,31 @@ bool faultAt(const Settings& settings, std::uint64_t index, Fault* fault) {
     return true;
 }
 
+// The bytes of frame `index` with 3 or 4 channels: a replayed frame as it
+// stands (or widened into `buffer`), else the scene rendered into `buffer`.
+const unsigned char* frameBytes(const Camera& cam, std::uint64_t index, int channels,
+                                unsigned char* buffer) {
+    if (cam.replay.empty()) {
+        renderFrame(cam.scene, static_cast<std::uint32_t>(index), channels, buffer);
+        return buffer;
+    }
+    const std::string& frame = cam.replay[index % cam.replay.size()];
+    const auto* rgb = reinterpret_cast<const unsigned char*>(frame.data());
+    if (channels == 3) {
+        return rgb;
+    }
+    for (std::size_t pixel = 0; pixel < frame.size() / 3; ++pixel) {
+        std::memcpy(buffer + pixel * 4, rgb + pixel * 3, 3);
+        buffer[pixel * 4 + 3] = 255;
+    }
+    return buffer;
+}
+
 void deliver(Camera& cam, std::uint64_t index, unsigned char* buffer) {
     const IRFrameDelegate delegate = cam.delegate.load();
     if (delegate == nullptr) {
         return;
     }
-    const auto frame = static_cast<std::uint32_t>(index);
     std::int64_t latest = cam.latestIndex.load();
     while (latest < static_cast<std::int64_t>(index) &&
            !cam.latestIndex.compare_exchange_weak(latest, static_cast<std::int64_t>(index))) {
@@ -153,8 +178,7 @@ void deliver(Camera& cam, std::uint64_t index, unsigned char* buffer) {
     Fault fault{};
     cam.delivered.fetch_add(1);
     if (!faultAt(cam.settings, index, &fault)) {
-        renderFrame(cam.scene, frame, 3, buffer);
-        delegate(buffer, w, h, 3);
+        delegate(frameBytes(cam, index, 3, buffer), w, h, 3);
         return;
     }
     switch (fault) {
@@ -165,16 +189,15 @@ void deliver(Camera& cam, std::uint64_t index, unsigned char* buffer) {
     case Fault::kZeroSecond:
     case Fault::kNegativeFirst:
     case Fault::kNegativeSecond: {
-        renderFrame(cam.scene, frame, 3, buffer);
+        const unsigned char* data = frameBytes(cam, index, 3, buffer);
         const bool first = fault == Fault::kZeroFirst || fault == Fault::kNegativeFirst;
         const bool zero = fault == Fault::kZeroFirst || fault == Fault::kZeroSecond;
         const std::int32_t bad = zero ? 0 : -(first ? w : h);
-        delegate(buffer, first ? bad : w, first ? h : bad, 3);
+        delegate(data, first ? bad : w, first ? h : bad, 3);
         break;
     }
     case Fault::kChannels:
-        renderFrame(cam.scene, frame, 4, buffer);
-        delegate(buffer, w, h, 4);
+        delegate(frameBytes(cam, index, 4, buffer), w, h, 4);
         break;
     }
 }
@@ -237,6 +260,14 @@ IRSIM_EXPORT_Start unsigned char Start() {
     std::lock_guard<std::mutex> lock(cam.control);
     irsim::trace(cam, "Start");
     if (!cam.running) {
+        // Replayed frames are read whole here, so delivery never waits on
+        // the disk.
+        if (cam.settings.replay != nullptr && !cam.replayLoaded) {
+            cam.replay =
+                irsim::loadReplay(cam.settings.replay, cam.settings.sizeGiven, cam.settings.width,
+                                  cam.settings.height, irsim::reportToStderr);
+            cam.replayLoaded = true;
+        }
         cam.scene = irsim::currentScene(cam);
         cam.nextIndex.store(0);
         cam.latestIndex.store(-1);
@@ -260,7 +291,8 @@ IRSIM_EXPORT_ReadTemperatureAtPoint void ReadTemperatureAtPoint(std::int32_t x, 
         return;
     }
     const irsim::Scene scene = cam.running ? cam.scene : irsim::currentScene(cam);
-    irsim::writeRecord(scene, cam.unitMode, cam.latestIndex.load(), x, y, result);
+    irsim::writeRecord(scene, cam.unitMode, cam.latestIndex.load(), x, y, result,
+                       !cam.replay.empty());
 }
 
 IRSIM_EXPORT_Stop void Stop() {

@@ -163,7 +163,7 @@ void renderFrame(const Scene& scene, std::uint32_t frame, int channels, unsigned
 }
 
 void writeRecord(const Scene& scene, std::int32_t unitMode, std::int64_t frame, std::int32_t x,
-                 std::int32_t y, unsigned char* out) {
+                 std::int32_t y, unsigned char* out, bool replayed) {
     std::memset(out, 0, kRecordSize);
     putLe32(out + 8, static_cast<std::uint32_t>(x));
     putLe32(out + 12, static_cast<std::uint32_t>(y));
@@ -177,6 +177,11 @@ void writeRecord(const Scene& scene, std::int32_t unitMode, std::int64_t frame, 
         return;
     }
     const auto index = static_cast<std::uint32_t>(frame);
+    if (replayed) {
+        putLe32(out + 16, index);
+        out[21] = kReplayed;
+        return;
+    }
     const std::int32_t centiC = temperatureAt(scene, index, x, y);
     const std::int32_t centi = inUnit(centiC, unitMode);
     // An exact integer divided once: the same float on every IEEE platform.

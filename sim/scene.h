@@ -36,14 +36,23 @@ void renderFrame(const Scene& scene, std::uint32_t frame, int channels, unsigned
 //   8  int32    x        12  int32  y
 //  16  uint32   index of the frame the reading comes from
 //  20  uint8    unit mode (0 Celsius, 1 Fahrenheit, 2 Kelvin)
-//  21  uint8    status (0 valid, 1 point outside the frame, 2 no frame yet)
+//  21  uint8    status (0 valid, 1 point outside the frame, 2 no frame yet,
+//               3 replayed frame: no temperature)
 //  22  uint8    1 when the temperature is at or above the alarm boundary
 //  23  uint8    0
-// With status 1 or 2 the temperature, frame and alarm fields are zero.
+// With status 1 or 2 the temperature, frame and alarm fields are zero; with
+// status 3 the temperature and alarm fields are.
 constexpr int kRecordSize = 24;
-enum RecordStatus : std::uint8_t { kValid = 0, kOutsideFrame = 1, kNoFrameYet = 2 };
+enum RecordStatus : std::uint8_t {
+    kValid = 0,
+    kOutsideFrame = 1,
+    kNoFrameYet = 2,
+    kReplayed = 3,
+};
 
+// `replayed`: the frame came from a file, so the scene's temperatures do not
+// describe it.
 void writeRecord(const Scene& scene, std::int32_t unitMode, std::int64_t frame, std::int32_t x,
-                 std::int32_t y, unsigned char* out);
+                 std::int32_t y, unsigned char* out, bool replayed = false);
 
 } // namespace irsim

@@ -94,6 +94,7 @@ void readSize(Report report, Settings* settings) {
         if (parseNumber(width, 1, 4096, &w) && parseNumber(cross + 1, 1, 4096, &h)) {
             settings->width = static_cast<std::int32_t>(w);
             settings->height = static_cast<std::int32_t>(h);
+            settings->sizeGiven = true;
             return;
         }
     }
@@ -138,6 +139,10 @@ void readFaults(Report report, Settings* settings) {
     }
 }
 
+const char* nonEmpty(const char* text) {
+    return text != nullptr && text[0] != '\0' ? text : nullptr;
+}
+
 } // namespace
 
 Settings readSettings(Report report) {
@@ -149,8 +154,8 @@ Settings readSettings(Report report) {
     readNumber(report, "IRSIM_START", 0, 255, &settings.startResult);
     readFaults(report, &settings);
     readNumber(report, "IRSIM_FAULT_EVERY", 1, 1000000, &settings.faultEvery);
-    const char* trace = std::getenv("IRSIM_TRACE");
-    settings.trace = trace != nullptr && trace[0] != '\0' ? trace : nullptr;
+    settings.trace = nonEmpty(std::getenv("IRSIM_TRACE"));
+    settings.replay = nonEmpty(std::getenv("IRSIM_REPLAY"));
     return settings;
 }
 

@@ -26,7 +26,9 @@ struct Settings {
     Fault faults[kFaultKinds] = {};
     std::int32_t faultCount = 0;
     std::int32_t faultEvery = 3;
-    const char* trace = nullptr; // file that records every entry-point call
+    const char* trace = nullptr;  // file that records every entry-point call
+    const char* replay = nullptr; // directory of reference frames to deliver
+    bool sizeGiven = false;       // IRSIM_SIZE was set to a valid size
 };
 
 // Parses the environment; `report` receives one line per bad value.

@@ -351,3 +351,87 @@ TEST(EndToEnd, WritesCutShortLeaveNoPartialFile) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace e2e;
+
+// Frames captured in one run, replayed through the simulator into another.
+class Replay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto result = run(captured_, {{"IRSIM_FRAMES", "12"}});
+        ASSERT_EQ(result.status, 0);
+    }
+    Env replayEnv() const {
+        return {
+            {"IRSIM_FRAMES", "12"}, {"IRSIM_REPLAY", captured_.work}, {"IRSIM_SIZE", "160x120"}};
+    }
+    const Install captured_ = makeInstall(IR_SIM_LIBRARY);
+    const Install replayed_ = makeInstall(IR_SIM_LIBRARY);
+};
+
+TEST_F(Replay, TheReplayedRunSavesTheSameBytes) {
+    const auto result = run(replayed_, replayEnv());
+
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    Expected expected;
+    expected.replayed = true;
+    EXPECT_EQ(normalisePointers(result.out), expectedReport(expected));
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_TRUE(readFile(frameFile(replayed_, k)) == readFile(frameFile(captured_, k)))
+            << frameFile(replayed_, k);
+    }
+}
+
+TEST_F(Replay, LoopsAndKeepsFaultsOnTop) {
+    Env env = replayEnv();
+    env.emplace_back("IRSIM_FAULT", "channels");
+    env.emplace_back("IRSIM_FAULT_EVERY", "2");
+    const auto result = run(replayed_, env);
+
+    EXPECT_EQ(result.status, 0);
+    // Deliveries 0, 2, ..., 10 are good: replayed files 0, 2, 4, 6, 8, 0.
+    const int source[] = {0, 2, 4, 6, 8, 0};
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_TRUE(readFile(frameFile(replayed_, k)) == readFile(frameFile(captured_, source[k])))
+            << frameFile(replayed_, k);
+    }
+    EXPECT_FALSE(fileExists(frameFile(replayed_, 6)));
+}
+
+struct FallbackCase {
+    const char* name;
+    bool giveSize;
+    int truncate; // index of a captured file to cut short; -1 none
+    const char* named;
+};
+
+class ReplayFallback : public Replay, public ::testing::WithParamInterface<FallbackCase> {};
+
+TEST_P(ReplayFallback, SaysWhyOnceAndDeliversTheSyntheticScene) {
+    const FallbackCase& c = GetParam();
+    if (c.truncate >= 0) {
+        testsupport::writeFile(frameFile(captured_, c.truncate), "short");
+    }
+    Env env = {{"IRSIM_FRAMES", "12"}, {"IRSIM_REPLAY", captured_.work}};
+    if (c.giveSize) {
+        env.emplace_back("IRSIM_SIZE", "160x120");
+    }
+    const auto result = run(replayed_, env);
+
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(normalisePointers(result.out), expectedReport({}));
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find(c.named), std::string::npos) << result.err;
+    expectFrames(replayed_, kDefaultScene, firstTen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplayFallback,
+    ::testing::Values(FallbackCase{"size_missing", false, -1, "IRSIM_SIZE"},
+                      FallbackCase{"file_cut_short", true, 4, "official_ir_04.rgb is 5 bytes"}),
+    [](const ::testing::TestParamInfo<FallbackCase>& info) { return info.param.name; });
+
+} // namespace

@@ -81,7 +81,7 @@ const ProbePoint kProbePoints[6] = {{80, 60}, {40, 40}, {120, 80}, {80, 30}, {30
 namespace {
 std::string probeLine(const Expected& e, const ProbePoint& point) {
     unsigned char area[64] = {};
-    irsim::writeRecord(e.scene, irsim::kCelsius, e.latest, point.x, point.y, area);
+    irsim::writeRecord(e.scene, irsim::kCelsius, e.latest, point.x, point.y, area, e.replayed);
     std::string line = "temp(" + std::to_string(point.x) + "," + std::to_string(point.y) + "): ";
     for (int i = 0; i < 32; ++i) {
         char group[8];

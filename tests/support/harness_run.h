@@ -52,6 +52,7 @@ struct Expected {
     int saved = 10;
     std::int64_t latest = 11; // frame index the probe reads from; -1 = none
     irsim::Scene scene = kDefaultScene;
+    bool replayed = false; // frames come from files: no temperatures
 };
 std::string expectedReport(const Expected& e);
 
