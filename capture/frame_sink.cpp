@@ -44,11 +44,10 @@ void saveFrame(std::int32_t index, const unsigned char* data, std::uint64_t leng
 void onIR(const unsigned char* data, std::int32_t first, std::int32_t second,
           std::int32_t channels) {
     if (isAcceptable(data, first, second, channels)) {
-        const std::uint64_t length =
-            static_cast<std::uint64_t>(first) * static_cast<std::uint64_t>(second) * 3u;
         const std::int32_t index = reserveSaveIndex();
         if (index >= 0) {
-            saveFrame(index, data, length);
+            saveFrame(index, data,
+                      static_cast<std::uint64_t>(first) * static_cast<std::uint64_t>(second) * 3u);
         }
     }
     g_frames.fetch_add(1);
