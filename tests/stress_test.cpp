@@ -35,7 +35,7 @@ TEST_P(Stress, EveryRunIsExact) {
             expectDistinctFrames(install, kDefaultScene, 10, 12);
         }
         ASSERT_FALSE(HasFailure());
-        std::filesystem::remove_all(install.work + "/..");
+        std::filesystem::remove_all(install.root);
     }
 }
 

@@ -30,7 +30,7 @@ std::string nullPointerText() {
 
 Install makeInstall(const std::string& library) {
     const std::string root = testsupport::makeTempDir("ir-e2e");
-    Install install{root + "/bin", root + "/work", "", root + "/trace.txt"};
+    Install install{root, root + "/bin", root + "/work", "", root + "/trace.txt"};
     fs::create_directory(install.bin);
     fs::create_directory(install.work);
     install.exe = install.bin + "/" + kHarnessFile;

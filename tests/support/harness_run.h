@@ -18,6 +18,7 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 // bin/ holds the harness and whatever library the case gives it; work/ is
 // the working directory of the run.
 struct Install {
+    std::string root; // holds all of the below
     std::string bin;
     std::string work;
     std::string exe;
