@@ -61,9 +61,9 @@ void reportToStderr(const char* line) {
 
 std::atomic<Camera*> g_camera{nullptr};
 
-// Never destroyed: a host that exits without calling Stop (on Windows, where
-// threads end before a DLL's destructors run) must not have the state torn
-// out from under a delivery.
+// Never destroyed: a delivery thread may still be running when the process
+// exits without Stop (on Windows the system ends it only then), and must not
+// find its state gone.
 Camera& camera() {
     static Camera* instance = [] {
         auto* created = new Camera;
