@@ -6,11 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <regex>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -266,12 +263,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"planted_in_working_directory", false, true, "load: NULL err=126"}),
     [](const ::testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
 
-} // namespace
-
-namespace {
-
-using namespace e2e;
-
 // One kind of bad delivery at a time, every second delivery: each counts,
 // none is saved, and none uses up a name.
 class EachKindOfBadDelivery : public ::testing::TestWithParam<const char*> {};
@@ -349,12 +340,6 @@ TEST(EndToEnd, WritesCutShortLeaveNoPartialFile) {
         EXPECT_FALSE(fileExists(frameFile(install, k))) << "a truncated " << frameFile(install, k);
     }
 }
-
-} // namespace
-
-namespace {
-
-using namespace e2e;
 
 // Frames captured in one run, replayed through the simulator into another.
 class Replay : public ::testing::Test {
